@@ -1,0 +1,43 @@
+// Files and folders as the tool needs them: exclusive opens, whole transfers, one folder level.
+// Implemented for Windows in files_win32.cpp and for the native tests in files_posix.cpp.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+class File {
+public:
+    File() = default;
+    File(const File&) = delete;
+    File& operator=(const File&) = delete;
+    File(File&& other) noexcept;
+    File& operator=(File&& other) noexcept;
+    ~File();
+
+    // Open an existing file for reading; no other opener may hold it, and none may open it meanwhile.
+    bool OpenReadExclusive(const std::string& path);
+    // Create a file for reading and writing, or empty an existing one; no sharing.
+    bool CreateExclusive(const std::string& path);
+
+    bool IsOpen() const;
+    bool Size(std::int64_t& size);
+    // One transfer; answers the number of bytes moved, or -1 on failure.
+    long long ReadSome(void* buffer, std::size_t count);
+    long long WriteSome(const void* buffer, std::size_t count);
+    bool SeekToStart();
+    bool Close();   // false when closing fails (data not written)
+
+private:
+    std::intptr_t handle_ = -1;
+};
+
+bool DirectoryExists(const std::string& path);
+bool CreateDirectoryOneLevel(const std::string& path);
+// Put a complete file in place of another in one step; false (and Target untouched) on failure,
+// for instance while another program holds Target open.
+bool ReplaceFileWith(const std::string& source, const std::string& target);
+bool DeleteFileAt(const std::string& path);
+
+// Whole transfers over single reads and writes that may move fewer bytes; false on failure.
+bool ReadAll(File& file, void* buffer, std::size_t count);
+bool WriteAll(File& file, const void* buffer, std::size_t count);
