@@ -68,7 +68,25 @@ vex_prefix() {
     "$WINESERVER" -p5 # keep one server for the whole run: every start of a program is faster
 }
 
+VEX_FULL_DISK_MOUNTED=""
+
+# A tiny file system for the tests of a full disk (needs root; the tests skip without it).
+vex_full_disk() {
+    local dir="$BUILD/fulldisk"
+    [ "$(id -u)" -eq 0 ] || return 0
+    mountpoint -q "$dir" 2>/dev/null && umount "$dir"
+    mkdir -p "$dir"
+    if mount -t tmpfs -o size=128k,mode=0777 tmpfs "$dir" 2>/dev/null; then
+        VEX_FULL_DISK_MOUNTED="$dir"
+        export VEX_FULL_DISK="$dir"
+    fi
+}
+
 vex_stop() {
+    if [ -n "$VEX_FULL_DISK_MOUNTED" ]; then
+        umount "$VEX_FULL_DISK_MOUNTED" 2>/dev/null || true
+        VEX_FULL_DISK_MOUNTED=""
+    fi
     "$WINESERVER" -k >/dev/null 2>&1 || true # the server of our own prefix only
     if [ -n "$VEX_XVFB_PID" ]; then
         kill "$VEX_XVFB_PID" 2>/dev/null || true

@@ -3,6 +3,7 @@
 #include "tests/unit/form_fixture.h"
 
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -266,5 +267,43 @@ TEST_F(ExportTest, AMissingTextureStopsBeforeTheProjectFile)
     EXPECT_EQ(level.Calls(), connectedCalls);
     EXPECT_TRUE(form.SBExport.Visible());
 }
+
+} // namespace
+
+namespace {
+
+#ifndef _WIN32
+// A full disk: scripts/test mounts a tiny file system and names it in VEX_FULL_DISK.
+TEST_F(ExportTest, AFullDiskIsAnErrorAndNoSuccessIsShown)
+{
+    const char* small = std::getenv("VEX_FULL_DISK");
+    if (!small)
+        GTEST_SKIP() << "no small file system (VEX_FULL_DISK) to fill";
+    const fs::path disk = fs::path(small) / "export";
+    fs::remove_all(disk);
+    fs::create_directories(disk);
+    std::ofstream(disk / "Data\\default.bmp", std::ios::binary) << "BM texture";
+    {
+        // Fill the disk to its last few blocks.
+        std::ofstream filler(disk / "filler", std::ios::binary);
+        const std::string block(4096, 'f');
+        while (filler.write(block.data(), block.size()) && fs::space(disk).available > 3 * 4096) {
+        }
+    }
+    ConverterDir = disk.string() + "/";
+    for (int i = 0; i < 400; ++i) // 400 faces: more than 20 KB of project file
+        level.AddSector({{1, 2, 3}}).AddSurface(-1, -1, {0, 0, 0, 0});
+    Connect();
+    ShowStatus("earlier");
+    Export();
+    const std::string path = ConverterDir + "SomeName\\SomeName.PRJ";
+    EXPECT_EQ(host.errors, (std::vector<std::string>{"Cannot write file " + path + "."}));
+    EXPECT_EQ(form.Bar.PanelText(), "earlier");
+    EXPECT_TRUE(form.SBExport.Visible());
+    EXPECT_FALSE(fs::exists(path));
+    EXPECT_FALSE(fs::exists(path + ".vexmold-tmp"));
+    fs::remove_all(disk);
+}
+#endif
 
 } // namespace
