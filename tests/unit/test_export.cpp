@@ -246,8 +246,9 @@ TEST_F(ExportTest, AFailedExportLeavesTheEarlierProjectFileIntact)
         c.fault();
         Export();
         ASSERT_EQ(host.errors.size(), 1u) << c.what;
-        if (!c.message.empty())
+        if (!c.message.empty()) {
             EXPECT_EQ(host.errors[0], c.message) << c.what;
+        }
         EXPECT_EQ(Prj(), earlier) << c.what;
         EXPECT_EQ(FilesIn("SomeName"), 2u) << c.what << ": no unfinished file is left";
         EXPECT_EQ(form.Bar.PanelText(), "earlier") << c.what;
