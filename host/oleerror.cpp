@@ -8,8 +8,12 @@ SystemTextSource g_textSource = nullptr;
 
 std::string TrimMessageTail(std::string text)
 {
-    while (!text.empty() && static_cast<unsigned char>(text.back()) <= static_cast<unsigned char>('.'))
+    while (!text.empty()) {
+        const auto c = static_cast<unsigned char>(text.back());
+        if (c > ' ' && c != '.')
+            break;
         text.pop_back();
+    }
     return text;
 }
 

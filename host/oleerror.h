@@ -28,7 +28,7 @@ private:
     uint32_t code_;
 };
 
-// Strips from the end every blank, control character and full stop (any byte <= ' ' or '.').
+// Strips from the end every blank, control character and full stop (bytes up to ' ', and '.').
 std::string TrimMessageTail(std::string text);
 
 // "OLE error 80020009": the code as eight upper-case hexadecimal digits.

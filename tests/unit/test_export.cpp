@@ -37,6 +37,9 @@ protected:
                ("vexmold-export-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
         fs::remove_all(root);
         fs::create_directories(root);
+#ifdef _WIN32
+        fs::create_directories(root / "Data");
+#endif
         // The tool names the texture "Data\default.bmp" below the converter; here that is one name.
         std::ofstream(root / "Data\\default.bmp", std::ios::binary) << "BM texture";
         ConverterDir = root.string() + "/";
@@ -64,6 +67,12 @@ protected:
     std::size_t FilesIn(const std::string& folder) const
     {
         std::size_t n = 0;
+#ifdef _WIN32
+        for (const auto& entry : fs::directory_iterator(root / folder))
+            if (entry.is_regular_file())
+                ++n;
+        return n;
+#endif
         for (const auto& entry : fs::directory_iterator(root))
             if (entry.is_regular_file() && entry.path().filename().string().rfind(folder + "\\", 0) == 0)
                 ++n;
