@@ -380,6 +380,7 @@ HWND Win32Form::Create()
     addHint(memo_, MemoHint);
 
     form_.Host = this;
+    form_.Sd1.Runner = this;
     Layout();
     return hwnd_;
 }

@@ -27,8 +27,9 @@ const char kUsage[] =
     "  layout               prints \"client W H\", then per control: NAME LEFT TOP WIDTH HEIGHT VISIBLE(0/1)\n"
     "                       (positions relative to the parent's client area)\n"
     "  hints                prints per tooltip: CONTROL TEXT\n"
-    "  click NAME           clicks button NAME (check delface delvx export about) and waits for its handler;\n"
+    "  click NAME [MS]      clicks button NAME (check delface delvx export about) and waits for its handler;\n"
     "                       prints done, modal (a box is up: answer it, then wait-done) or timeout\n"
+    "                       (default 10000)\n"
     "  wait-done [MS]       waits for the pending click's handler to finish; prints done/modal/timeout\n"
     "                       (default 10000)\n"
     "  msgbox [MS]          waits for a message box; prints caption, text (C-escaped), icon\n"
@@ -93,8 +94,9 @@ std::string Validate(const Command& c)
             return n0 + " takes no arguments";
     } else if (n0 == "click") {
         Button b;
-        if (!count(1, 1) || !ParseButton(c.args[0], b))
-            return "click takes one of: check delface delvx export about";
+        int ms;
+        if (!count(1, 2) || !ParseButton(c.args[0], b) || (c.args.size() == 2 && !ParseInt(c.args[1], ms)))
+            return "click takes one of: check delface delvx export about, and an optional time-out";
     } else if (n0 == "savedlg-save") {
         if (!count(0, 1))
             return "savedlg-save takes an optional file name";
@@ -160,7 +162,10 @@ bool Run(Driver& d, const Command& c)
         Button b;
         ParseButton(c.args[0], b);
         d.Click(b);
-        return Report(d.WaitClick(10000), true);
+        int ms = 10000;
+        if (c.args.size() == 2)
+            ParseInt(c.args[1], ms);
+        return Report(d.WaitClick(ms), true);
     } else if (n == "wait-done") {
         return Report(d.WaitClick(TimeoutArg(c, 10000)), true);
     } else if (n == "msgbox") {
