@@ -8,20 +8,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-File::File(File&& other) noexcept : handle_(other.handle_) { other.handle_ = -1; }
-
-File& File::operator=(File&& other) noexcept
-{
-    if (this != &other) {
-        Close();
-        handle_ = other.handle_;
-        other.handle_ = -1;
-    }
-    return *this;
-}
-
-File::~File() { Close(); }
-
 static std::intptr_t OpenLocked(const std::string& path, int flags)
 {
     const int fd = ::open(path.c_str(), flags | O_CLOEXEC, 0666);

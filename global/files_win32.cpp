@@ -3,20 +3,6 @@
 
 #include "global/windows_support.h"
 
-File::File(File&& other) noexcept : handle_(other.handle_) { other.handle_ = -1; }
-
-File& File::operator=(File&& other) noexcept
-{
-    if (this != &other) {
-        Close();
-        handle_ = other.handle_;
-        other.handle_ = -1;
-    }
-    return *this;
-}
-
-File::~File() { Close(); }
-
 static HANDLE H(std::intptr_t h) { return reinterpret_cast<HANDLE>(h); }
 
 bool File::OpenReadExclusive(const std::string& path)

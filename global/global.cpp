@@ -91,29 +91,3 @@ void global_Finalize()
     LevelObj.Clear();
     AppObj.Clear();
 }
-
-bool ReadAll(File& file, void* buffer, std::size_t count)
-{
-    auto* at = static_cast<char*>(buffer);
-    while (count > 0) {
-        const long long got = file.ReadSome(at, count);
-        if (got <= 0)
-            return false;   // an error, or the file ended before its size
-        at += got;
-        count -= static_cast<std::size_t>(got);
-    }
-    return true;
-}
-
-bool WriteAll(File& file, const void* buffer, std::size_t count)
-{
-    const auto* at = static_cast<const char*>(buffer);
-    while (count > 0) {
-        const long long put = file.WriteSome(at, count);
-        if (put <= 0)
-            return false;   // a full disk writes nothing more
-        at += put;
-        count -= static_cast<std::size_t>(put);
-    }
-    return true;
-}
