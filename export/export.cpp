@@ -36,7 +36,9 @@ class ProjectFileWriter {
 public:
     explicit ProjectFileWriter(const std::string& target) : target_(target), temporary_(target + ".vexmold-tmp")
     {
-        if (!file_.CreateExclusive(temporary_))
+        // A file that cannot be replaced (held by another program, read-only, a folder) fails
+        // here, before the walk of the level.
+        if (!CanReplaceFile(target_) || !file_.CreateExclusive(temporary_))
             throw Error(Format("Cannot create file %s", target_));
     }
     ProjectFileWriter(const ProjectFileWriter&) = delete;
@@ -80,7 +82,7 @@ public:
     void Commit()
     {
         Flush();
-        if (!file_.Close())
+        if (!file_.Flush() || !file_.Close())
             WriteFailed();
         if (!ReplaceFileWith(temporary_, target_))
             throw Error(Format("Cannot create file %s", target_));

@@ -316,8 +316,9 @@ void Decompose(double x, std::uint64_t& m, int& e)
 }
 
 // Step 1: the magnitude to 18 significant digits, to nearest (an exact tie goes to the even
-// digit; which way a tie goes never changes the 15 digits, since 18 digits ending in 499 and 500
-// both lead to the same cut), then cut to 15 digits by the 16th digit alone.
+// digit), then cut to 15 digits by the 16th digit alone. Which way a tie goes never changes the
+// 15 digits: it matters only when the 18 digits would end in 499 or 500, and 499 is odd, so a tie
+// there rounds up to 500 whether ties go to even or away from zero.
 PrjDecimal RoundTo15Digits(double x)
 {
     PrjDecimal result;

@@ -25,6 +25,7 @@ public:
     long long ReadSome(void* buffer, std::size_t count);
     long long WriteSome(const void* buffer, std::size_t count);
     bool SeekToStart();
+    bool Flush();   // the data on the disk, or false
     bool Close();   // false when closing fails (data not written)
 
 private:
@@ -37,6 +38,9 @@ bool CreateDirectoryOneLevel(const std::string& path);
 // for instance while another program holds Target open.
 bool ReplaceFileWith(const std::string& source, const std::string& target);
 bool DeleteFileAt(const std::string& path);
+// True when there is no file at path, or one that this program could empty and overwrite now:
+// not a folder, not read-only, not held open by another program.
+bool CanReplaceFile(const std::string& path);
 
 // Whole transfers over single reads and writes that may move fewer bytes; false on failure.
 bool ReadAll(File& file, void* buffer, std::size_t count);

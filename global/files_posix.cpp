@@ -67,6 +67,8 @@ long long File::WriteSome(const void* buffer, std::size_t count)
 
 bool File::SeekToStart() { return ::lseek(static_cast<int>(handle_), 0, SEEK_SET) == 0; }
 
+bool File::Flush() { return ::fsync(static_cast<int>(handle_)) == 0; }
+
 bool File::Close()
 {
     if (handle_ < 0)
@@ -102,3 +104,17 @@ bool ReplaceFileWith(const std::string& source, const std::string& target)
 }
 
 bool DeleteFileAt(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+
+bool CanReplaceFile(const std::string& path)
+{
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return true;
+    if (S_ISDIR(st.st_mode))
+        return false;
+    const std::intptr_t fd = OpenLocked(path, O_RDWR);
+    if (fd < 0)
+        return false;
+    ::close(static_cast<int>(fd));
+    return true;
+}

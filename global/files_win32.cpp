@@ -61,6 +61,8 @@ bool File::SeekToStart()
     return SetFilePointerEx(H(handle_), zero, nullptr, FILE_BEGIN) != 0;
 }
 
+bool File::Flush() { return FlushFileBuffers(H(handle_)) != 0; }
+
 bool File::Close()
 {
     if (handle_ == -1)
@@ -85,3 +87,19 @@ bool ReplaceFileWith(const std::string& source, const std::string& target)
 }
 
 bool DeleteFileAt(const std::string& path) { return DeleteFileA(path.c_str()) != 0; }
+
+bool CanReplaceFile(const std::string& path)
+{
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return true; // nothing there (a missing folder shows when the file is created)
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+        return false;
+    // Opened as it is, without emptying it: an earlier file stays as it was.
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    CloseHandle(h);
+    return true;
+}

@@ -41,6 +41,10 @@ void CopyFileData(const std::string& Source, const std::string& Destination)
     if (!source.OpenReadExclusive(Source))
         throw Error(Format("Cannot open file %s", Source));
 
+    // A destination that cannot be replaced fails before anything is written; so does the source
+    // itself, which this copy holds open.
+    if (!CanReplaceFile(Destination))
+        throw Error(Format("Cannot create file %s", Destination));
     const std::string temporary = TemporaryNameFor(Destination);
     File destination;
     if (!destination.CreateExclusive(temporary))
@@ -70,15 +74,16 @@ void CopyFileData(const std::string& Source, const std::string& Destination)
             fail(Format("Cannot write file %s", Destination));
         left -= static_cast<std::int64_t>(piece);
     }
-    source.Close();
     buffer.reset();
 
-    if (!destination.Close())
+    if (!destination.Flush() || !destination.Close())
         fail(Format("Cannot write file %s", Destination));
+    // The source stays open until the copy is in place, so it can never be replaced by itself.
     if (!ReplaceFileWith(temporary, Destination)) {
         DeleteFileAt(temporary);
         throw Error(Format("Cannot create file %s", Destination));
     }
+    source.Close();
 }
 
 void global_Finalize()

@@ -72,7 +72,9 @@ OleError UnknownNameError(const char* name, uint32_t code)
 
 void RaiseCallFailure(uint32_t code, const char* name, HostException* exception)
 {
-    if (code == kDispUnknownName || code == kDispMemberNotFound)
+    // Only a name the object lacks gets its own text; a member that the call itself does not
+    // find is a failure like any other.
+    if (code == kDispUnknownName)
         throw UnknownNameError(name, code);
     if (code == kDispException && exception)
         throw ExceptionError(*exception);

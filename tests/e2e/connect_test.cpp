@@ -518,7 +518,7 @@ TEST_F(Connect, FaultsTheEditorReportsReachTheUserTrimmedAndWithTheirFullStop)
         {"fail NSectors=Level busy!\\t \\r\\n", "Level busy!"},   // '!' sorts below the full stop
         {"fail NSectors=x..", "x."},
         {"fail-deferred NSectors=Filled in later.  ", "Filled in later."},
-        {"fail-code NSectors=80020003", "Method 'NSectors' not supported by automation object."},
+        {"fail-code NSectors=80020003", Reported(CodeMessage(0x80020003))},
         {"fail-code NSectors=80020006", "Method 'NSectors' not supported by automation object."},
         {"fail-code NSectors=80020005", Reported(CodeMessage(0x80020005))},
         {"fail-code NSectors=80004005", Reported(CodeMessage(0x80004005))},

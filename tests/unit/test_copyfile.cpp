@@ -114,6 +114,9 @@ TEST_F(CopyFileDataTest, FilesHeldByAnotherOpenerAreNotTouched)
         ASSERT_TRUE(other.OpenReadExclusive(Path("dst.bmp")));
         EXPECT_EQ(ErrorOf(Path("src.bmp"), Path("dst.bmp")), "Cannot create file " + Path("dst.bmp"));
     }
+    // A copy onto its own source (a project named after the texture's folder) is refused too.
+    EXPECT_EQ(ErrorOf(Path("src.bmp"), Path("src.bmp")), "Cannot create file " + Path("src.bmp"));
+    EXPECT_EQ(Read(Path("src.bmp")), "new picture");
     EXPECT_EQ(Read(Path("dst.bmp")), "earlier copy");
     ExpectOnlyFiles({"src.bmp", "dst.bmp"});
 }

@@ -10,6 +10,7 @@
 #include <limits>
 
 #include "doubles/fake_host.h"
+#include "global/files.h"
 
 namespace fs = std::filesystem;
 
@@ -263,6 +264,25 @@ TEST_F(ExportTest, AFailedExportLeavesTheEarlierProjectFileIntact)
         EXPECT_EQ(form.Bar.PanelText(), "earlier") << c.what;
         EXPECT_TRUE(form.SBExport.Visible()) << c.what;
     }
+}
+
+TEST_F(ExportTest, AProjectFileHeldByAnotherProgramFailsBeforeTheWalk)
+{
+    level.AddSector({{0, 0, 0}}).AddSurface(-1, -1, {0, 0, 0});
+    Connect();
+    Export();
+    const std::string earlier = Prj();
+    form.SBExport.SetVisible(true);
+    File other;
+    ASSERT_TRUE(other.OpenReadExclusive(InProject("SomeName", "SomeName.PRJ").string()));
+    const int before = level.Calls();
+    Export();
+    EXPECT_EQ(host.errors, (std::vector<std::string>{"Cannot create file " + ConverterDir + "SomeName\\SomeName.PRJ."}));
+    EXPECT_EQ(level.Calls(), before) << "no call to the editor before the file is known to be writable";
+    other.Close();
+    EXPECT_EQ(Prj(), earlier);
+    EXPECT_EQ(FilesIn("SomeName"), 2u);
+    EXPECT_TRUE(form.SBExport.Visible());
 }
 
 TEST_F(ExportTest, AMissingTextureStopsBeforeTheProjectFile)

@@ -223,7 +223,7 @@ TEST_F(HostCalls, EditorFailuresBecomeTheirMessages)
         {"deferred description", [](FakeLevel& l) { l.FailDeferred("level.NSectors", "Not now.\r\n"); }, "Not now",
          kDispException},
         {"member not found", [](FakeLevel& l) { l.FailCode("NSectors", kDispMemberNotFound); },
-         "Method 'NSectors' not supported by automation object", kDispMemberNotFound},
+         "OLE error 80020003", kDispMemberNotFound},
         {"other code", [](FakeLevel& l) { l.FailCode("NSectors", 0x80010108); }, "OLE error 80010108", 0x80010108},
         {"other code with text", [](FakeLevel& l) { l.FailCode("NSectors", 0x80004005); }, "Unspecified error",
          0x80004005},

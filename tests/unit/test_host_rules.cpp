@@ -206,7 +206,7 @@ TEST_F(HostErrorWithTexts, CallFailuresByCode)
         return std::string("no error");
     };
     EXPECT_EQ(message(kDispUnknownName), "Method 'GetSurface' not supported by automation object");
-    EXPECT_EQ(message(kDispMemberNotFound), "Method 'GetSurface' not supported by automation object");
+    EXPECT_EQ(message(kDispMemberNotFound), "OLE error 80020003");
     EXPECT_EQ(message(0x800706BA), "The RPC server is unavailable");
     EXPECT_EQ(message(kDispBadParamCount), "OLE error 8002000E");
     EXPECT_EQ(message(kDispException), "OLE error 80020009");  // an exception without its details
