@@ -131,6 +131,9 @@ void DeleteKey()
     LONG r = RegDeleteTreeA(HKEY_CURRENT_USER, kKey);
     if (r == ERROR_SUCCESS || r == ERROR_FILE_NOT_FOUND)
         RegDeleteKeyA(HKEY_CURRENT_USER, kKey);
+    // Its parent too, once empty (a key with subkeys is not deleted), so that the prefix is left
+    // as a converter's set-up never touched it.
+    RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Tessaline");
 }
 
 bool KeyExists()
