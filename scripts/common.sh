@@ -66,8 +66,13 @@ vex_prefix() {
         "$WINESERVER" -w
     fi
     "$WINESERVER" -p5 # keep one server for the whole run: every start of a program is faster
-    # Under Xvfb there is no window manager: unmanaged windows spare a wait on every box that closes.
-    "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+    # On our own Xvfb there is no window manager: unmanaged windows spare a wait on every box that
+    # closes. On the user's display the window manager keeps the windows.
+    if [ -n "$VEX_OWN_DISPLAY" ]; then
+        "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+    else
+        "$WINE" reg delete 'HKCU\Software\Wine\X11 Driver' /v Managed /f >/dev/null 2>&1 || true
+    fi
 }
 
 VEX_FULL_DISK_MOUNTED=""
