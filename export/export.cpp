@@ -5,7 +5,7 @@
 #include <string>
 
 #include "app/Main.h"
-#include "export/prjfloat.h"
+#include "export/prjformat.h"
 #include "global/errors.h"
 #include "global/files.h"
 #include "global/global.h"
@@ -29,27 +29,11 @@ std::string FolderNameFor(const std::string& name)
     return name.substr(0, 1);
 }
 
-// A file written through a buffer into a temporary name beside its target, and put in place
-// only when it is complete. Until then an earlier file of the target's name stays as it was;
-// whatever fails on the way removes the temporary file.
+// The project file, written through a buffer: not one system call per field. It is put in
+// place only when complete (see ReplacingFile).
 class ProjectFileWriter {
 public:
-    explicit ProjectFileWriter(const std::string& target) : target_(target), temporary_(target + ".vexmold-tmp")
-    {
-        // A file that cannot be replaced (held by another program, read-only, a folder) fails
-        // here, before the walk of the level.
-        if (!CanReplaceFile(target_) || !file_.CreateExclusive(temporary_))
-            throw Error(Format("Cannot create file %s", target_));
-    }
-    ProjectFileWriter(const ProjectFileWriter&) = delete;
-    ProjectFileWriter& operator=(const ProjectFileWriter&) = delete;
-    ~ProjectFileWriter()
-    {
-        if (!committed_) {
-            file_.Close();
-            DeleteFileAt(temporary_);
-        }
-    }
+    explicit ProjectFileWriter(const std::string& target) : out_(target) {}
 
     void Append(const void* bytes, std::size_t count)
     {
@@ -59,22 +43,18 @@ public:
         used_ += count;
     }
 
-    void AppendInt32(std::int32_t value) { AppendWord(static_cast<std::uint32_t>(value)); }
-
-    void AppendWord(std::uint32_t value)
+    void AppendInt32(std::int32_t value)
     {
-        const unsigned char bytes[4] = {static_cast<unsigned char>(value), static_cast<unsigned char>(value >> 8),
-                                        static_cast<unsigned char>(value >> 16),
-                                        static_cast<unsigned char>(value >> 24)};
-        Append(bytes, 4);
+        unsigned char bytes[4];
+        PutInt32LE(bytes, value);
+        Append(bytes, sizeof bytes);
     }
 
     // Writes the count over the placeholder at the start; the length does not change.
     void OverwriteStart(std::int32_t value)
     {
         Flush();
-        if (!file_.SeekToStart())
-            WriteFailed();
+        out_.SeekToStart();
         AppendInt32(value);
         Flush();
     }
@@ -82,27 +62,19 @@ public:
     void Commit()
     {
         Flush();
-        if (!file_.Flush() || !file_.Close())
-            WriteFailed();
-        if (!ReplaceFileWith(temporary_, target_))
-            throw Error(Format("Cannot create file %s", target_));
-        committed_ = true;
+        out_.Commit();
     }
 
 private:
     void Flush()
     {
-        if (used_ > 0 && !WriteAll(file_, buffer_.data(), used_))
-            WriteFailed();
+        out_.Write(buffer_.data(), used_);
         used_ = 0;
     }
-    [[noreturn]] void WriteFailed() { throw Error(Format("Cannot write file %s", target_)); }
 
-    std::string target_, temporary_;
-    File file_;
+    ReplacingFile out_;
     std::array<unsigned char, 64 * 1024> buffer_{};
     std::size_t used_ = 0;
-    bool committed_ = false;
 };
 
 } // namespace
@@ -151,9 +123,8 @@ void TMe::WritePrj()
     auto WriteVertex = [&](std::int32_t v) {
         double x = 0, y = 0, z = 0;
         SectorObj.Call("GetVertex", {ByRef(v), ByRef(x), ByRef(y), ByRef(z)});
-        const std::uint32_t bits[3] = {PrjCoordinateBits(x), PrjCoordinateBits(y), PrjCoordinateBits(z)};
-        for (std::uint32_t b : bits)
-            out.AppendWord(b);
+        const PrjVertexRecord record = PrjVertexBytes(x, y, z);
+        out.Append(record.data(), record.size());
     };
 
     std::int32_t adjoin1 = 0, adjoin2 = 0;

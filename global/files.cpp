@@ -2,6 +2,8 @@
 // and writes that may move fewer bytes. The system calls are in files_win32.cpp and files_posix.cpp.
 #include "global/files.h"
 
+#include "global/errors.h"
+
 File::File(File&& other) noexcept : handle_(other.handle_) { other.handle_ = -1; }
 
 File& File::operator=(File&& other) noexcept
@@ -40,4 +42,45 @@ bool WriteAll(File& file, const void* buffer, std::size_t count)
         count -= static_cast<std::size_t>(put);
     }
     return true;
+}
+
+ReplacingFile::ReplacingFile(const std::string& target) : target_(target), temporary_(target + ".vexmold-tmp")
+{
+    // Probed first, so that a target that cannot be replaced fails before anything is written.
+    if (!CanReplaceFile(target_) || !file_.CreateExclusive(temporary_))
+        throw Error(Format("Cannot create file %s", target_));
+}
+
+ReplacingFile::~ReplacingFile()
+{
+    if (!committed_) {
+        file_.Close();
+        DeleteFileAt(temporary_);
+    }
+}
+
+void ReplacingFile::Write(const void* bytes, std::size_t count)
+{
+    if (!WriteAll(file_, bytes, count))
+        WriteFailed();
+}
+
+void ReplacingFile::SeekToStart()
+{
+    if (!file_.SeekToStart())
+        WriteFailed();
+}
+
+void ReplacingFile::Commit()
+{
+    if (!file_.Flush() || !file_.Close())
+        WriteFailed();
+    if (!ReplaceFileWith(temporary_, target_))
+        throw Error(Format("Cannot create file %s", target_));
+    committed_ = true;
+}
+
+void ReplacingFile::WriteFailed() const
+{
+    throw Error(Format("Cannot write file %s", target_));
 }

@@ -45,3 +45,28 @@ bool CanReplaceFile(const std::string& path);
 // Whole transfers over single reads and writes that may move fewer bytes; false on failure.
 bool ReadAll(File& file, void* buffer, std::size_t count);
 bool WriteAll(File& file, const void* buffer, std::size_t count);
+
+// A file written under a temporary name beside its target and put in the target's place only
+// when complete: whatever fails on the way leaves an earlier file of that name as it was and no
+// unfinished file behind. Its errors name the target: "Cannot create file %s" when the target
+// cannot be replaced (held by another program, read-only, a folder) or the temporary file cannot
+// be made, "Cannot write file %s" when a write fails (a full disk).
+class ReplacingFile {
+public:
+    explicit ReplacingFile(const std::string& target);
+    ReplacingFile(const ReplacingFile&) = delete;
+    ReplacingFile& operator=(const ReplacingFile&) = delete;
+    ~ReplacingFile();   // not committed: the temporary file goes
+
+    void Write(const void* bytes, std::size_t count);
+    void SeekToStart();
+    // On the disk, closed, and renamed over the target in one step.
+    void Commit();
+
+private:
+    [[noreturn]] void WriteFailed() const;
+
+    std::string target_, temporary_;
+    File file_;
+    bool committed_ = false;
+};

@@ -24,12 +24,6 @@ void ShowStatus(const std::string& Text)
 
 namespace {
 
-// The copy is made under this name beside the destination, then renamed into place.
-std::string TemporaryNameFor(const std::string& destination)
-{
-    return destination + ".vexmold-tmp";
-}
-
 // Largest single buffer; bigger files are copied in pieces through it.
 constexpr std::int64_t CopyChunk = 16 << 20;
 
@@ -40,50 +34,28 @@ void CopyFileData(const std::string& Source, const std::string& Destination)
     File source;
     if (!source.OpenReadExclusive(Source))
         throw Error(Format("Cannot open file %s", Source));
-
-    // A destination that cannot be replaced fails before anything is written; so does the source
-    // itself, which this copy holds open.
-    if (!CanReplaceFile(Destination))
-        throw Error(Format("Cannot create file %s", Destination));
-    const std::string temporary = TemporaryNameFor(Destination);
-    File destination;
-    if (!destination.CreateExclusive(temporary))
-        throw Error(Format("Cannot create file %s", Destination));
-
-    // From here on a failure removes the unfinished copy; the destination stays as it was.
-    auto fail = [&](const std::string& message) {
-        destination.Close();
-        DeleteFileAt(temporary);
-        throw Error(message);
-    };
+    // The source stays open until the copy is in place, so a destination that is the source
+    // itself cannot be replaced and fails here.
+    ReplacingFile destination(Destination);
 
     std::int64_t size = 0;
     if (!source.Size(size))
-        fail(Format("Cannot read file %s", Source));
+        throw Error(Format("Cannot read file %s", Source));
 
     const std::size_t bufferSize = static_cast<std::size_t>(std::clamp<std::int64_t>(size, 1, CopyChunk));
     std::unique_ptr<char[]> buffer(new (std::nothrow) char[bufferSize]);
     if (!buffer)
-        fail("Out of memory");
+        throw Error("Out of memory");
 
     for (std::int64_t left = size; left > 0;) {
         const std::size_t piece = static_cast<std::size_t>(std::min<std::int64_t>(left, bufferSize));
         if (!ReadAll(source, buffer.get(), piece))
-            fail(Format("Cannot read file %s", Source));
-        if (!WriteAll(destination, buffer.get(), piece))
-            fail(Format("Cannot write file %s", Destination));
+            throw Error(Format("Cannot read file %s", Source));
+        destination.Write(buffer.get(), piece);
         left -= static_cast<std::int64_t>(piece);
     }
     buffer.reset();
-
-    if (!destination.Flush() || !destination.Close())
-        fail(Format("Cannot write file %s", Destination));
-    // The source stays open until the copy is in place, so it can never be replaced by itself.
-    if (!ReplaceFileWith(temporary, Destination)) {
-        DeleteFileAt(temporary);
-        throw Error(Format("Cannot create file %s", Destination));
-    }
-    source.Close();
+    destination.Commit();
 }
 
 void global_Finalize()
