@@ -24,18 +24,6 @@ constexpr int kBoxMs = 5000;
 const Lines kWithoutExport = {"check", "delface", "delvx", "about"};
 const Lines kWithExport = {"check", "delface", "delvx", "export", "about"};
 
-Lines SplitLines(const std::string& text)
-{
-    Lines lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        lines.push_back(line);
-    }
-    return lines;
-}
-
 std::string Join(const Lines& lines)
 {
     std::string out;
@@ -53,22 +41,6 @@ Lines WithoutSerials(const Lines& lines)
     for (const auto& l : lines)
         out.push_back(WithoutSerials(l));
     return out;
-}
-
-std::string ReadWhole(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-void WriteWhole(const std::string& path, const std::string& bytes)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (!out)
-        throw std::runtime_error("cannot write " + path);
 }
 
 // The faces of a level file as the editor writes it back: per sector, the "s" lines less their "s ".
@@ -144,47 +116,15 @@ class Check : public VexmoldTest {
 protected:
     std::string LevelPath() const { return TestDir() + "level.txt"; }
 
-    // A command to the running stand-in editor's window, found by the pid its log names.
     void Command(const std::string& command)
     {
-        unsigned long pid = 0;
-        for (const auto& line : SplitLines(EditorLog()))
-            if (line.rfind("start pid=", 0) == 0)
-                pid = std::stoul(line.substr(10));
-        ASSERT_NE(pid, 0u) << "the editor's log names no pid";
-        struct Find {
-            unsigned long pid;
-            HWND found;
-        } find{pid, nullptr};
-        EnumWindows(
-            [](HWND h, LPARAM p) -> BOOL {
-                auto* f = reinterpret_cast<Find*>(p);
-                DWORD owner = 0;
-                GetWindowThreadProcessId(h, &owner);
-                char cls[64] = {};
-                GetClassNameA(h, cls, sizeof cls);
-                if (owner == f->pid && std::string(cls) == "LevelHostWindow") {
-                    f->found = h;
-                    return FALSE;
-                }
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&find));
-        ASSERT_TRUE(find.found) << "the editor has no window";
-        COPYDATASTRUCT data{};
-        data.dwData = 0x4C48;
-        data.cbData = static_cast<DWORD>(command.size());
-        data.lpData = const_cast<char*>(command.data());
-        DWORD_PTR answer = 0;
-        ASSERT_TRUE(SendMessageTimeoutA(find.found, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data), SMTO_BLOCK,
-                                        5000, &answer));
-        ASSERT_EQ(answer, 1u) << "the editor refused \"" << command << "\"";
+        ASSERT_TRUE(SendEditorCommand(command)) << "the editor refused \"" << command << "\"";
     }
 
     // Puts a new level into the editor's file and has the editor read it again.
     void Reload(const std::string& levelText)
     {
-        WriteWhole(LevelPath(), levelText);
+        WriteBytes(LevelPath(), levelText);
         Command("reload");
     }
 
@@ -390,7 +330,7 @@ TEST_F(Check, FaceDeletionMakesFiveCallsAndTheEditorKeepsTheRest)
         "call sector[1]#3 Update = empty",
     };
     EXPECT_EQ(CallsSince(mark), expected) << "editor log:\n" << Join(LogSince(mark));
-    EXPECT_EQ(FacesOf(ReadWhole(LevelPath())),
+    EXPECT_EQ(FacesOf(ReadBytes(LevelPath()).value_or("")),
               (std::vector<Lines>{{"-1 -1 0 1 2 3"}, {"-1 -1 0 1 2 3", "0 0 4 5 6 7", "-1 -1", "-1 -1 2 5 2 7"}}));
 }
 
@@ -442,7 +382,7 @@ TEST_F(Check, VertexDeletionSearchesTheFaceForTheSelectedVertex)
             expected.push_back("call " + surface + " Update = empty");
         }
 
-        const std::string before = ReadWhole(LevelPath());
+        const std::string before = ReadBytes(LevelPath()).value_or("");
         const size_t mark = LogMark();
         Press(Button::DelVX);
         EXPECT_EQ(App().StatusText(), "Vertex deleted");
@@ -454,10 +394,10 @@ TEST_F(Check, VertexDeletionSearchesTheFaceForTheSelectedVertex)
             saved = saved || line.rfind("save ", 0) == 0;
         if (c.facesAfter.empty()) {
             EXPECT_FALSE(saved) << "the level was written back without a change";
-            EXPECT_EQ(ReadWhole(LevelPath()), before);
+            EXPECT_EQ(ReadBytes(LevelPath()).value_or(""), before);
         } else {
             EXPECT_TRUE(saved) << "the level was not written back";
-            EXPECT_EQ(FacesOf(ReadWhole(LevelPath())), c.facesAfter);
+            EXPECT_EQ(FacesOf(ReadBytes(LevelPath()).value_or("")), c.facesAfter);
         }
     }
 }
@@ -481,7 +421,7 @@ TEST_F(Check, DeletionsLeaveReportAndExportButtonUntilTheNextCheck)
     Command("select 0 1 0");
     Press(Button::DelFace);
     ExpectWindow(report, "Face deleted", true, "after deleting the quad");
-    EXPECT_EQ(FacesOf(ReadWhole(LevelPath())), (std::vector<Lines>{{"0 0 0 1 2 3", "-1 -1 0 2"}}));
+    EXPECT_EQ(FacesOf(ReadBytes(LevelPath()).value_or("")), (std::vector<Lines>{{"0 0 0 1 2 3", "-1 -1 0 2"}}));
 
     Press(Button::Check);
     ExpectWindow({"Adjoned face in Sc 0 Sf 0 won`t be exported", "Sc 0 Sf 1 has 2 Vx"}, "Not ready To Export", false,
@@ -602,7 +542,7 @@ TEST_F(Check, TypicalUseCheckDeleteTheOffendingFaceCheckAgain)
 
     Press(Button::DelFace);
     EXPECT_EQ(App().StatusText(), "Face deleted");
-    const std::vector<Lines> faces = FacesOf(ReadWhole(LevelPath()));
+    const std::vector<Lines> faces = FacesOf(ReadBytes(LevelPath()).value_or(""));
     ASSERT_EQ(faces.size(), 3u);
     EXPECT_EQ(faces[1], (Lines{"0 5 0 3 2 1", "-1 -1 0 1 5 4", "-1 -1 3 7 6 2", "-1 -1 0 4 7 3", "2 0 1 2 6 5",
                                "-1 0 7 8 6"}));

@@ -24,23 +24,11 @@ const char kDesignedCaption[] = "Vexmold   ";
 const char kNotConnectedCaption[] = "This is a Jed plugin. Jed needs to be running.";
 const char kNoObject[] = "Variant does not reference an automation object.";
 
-std::vector<std::string> Lines(const std::string& text)
-{
-    std::vector<std::string> out;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        out.push_back(line);
-    }
-    return out;
-}
-
 // What the tool asked of the editor: its name look-ups and calls, in order.
 std::vector<std::string> Requests(const std::string& log)
 {
     std::vector<std::string> out;
-    for (const auto& line : Lines(log))
+    for (const auto& line : SplitLines(log))
         if (line.rfind("lookup ", 0) == 0 || line.rfind("call ", 0) == 0)
             out.push_back(line);
     return out;
@@ -116,27 +104,10 @@ struct Unregistered {
     }
 };
 
-// A command to the running stand-in editor (its window takes WM_COPYDATA even when hidden).
-bool SendEditorCommand(const std::string& text)
-{
-    HWND window = FindWindowA("LevelHostWindow", nullptr);
-    if (!window)
-        return false;
-    COPYDATASTRUCT data{};
-    data.dwData = 0x4C48;
-    data.cbData = static_cast<DWORD>(text.size());
-    data.lpData = const_cast<char*>(text.data());
-    DWORD_PTR answer = 0;
-    if (!SendMessageTimeoutA(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data), SMTO_ABORTIFHUNG, 5000,
-                             &answer))
-        return false;
-    return answer == 1;
-}
-
 // The process id the stand-in editor wrote into its log at start.
 unsigned long EditorPid(const std::string& log)
 {
-    for (const auto& line : Lines(log))
+    for (const auto& line : SplitLines(log))
         if (line.rfind("start pid=", 0) == 0)
             return std::stoul(line.substr(10));
     return 0;
@@ -464,7 +435,7 @@ TEST_F(Connect, EveryReferenceTakenIsReleasedAndTheEditorsOwnOnlyAtTheEnd)
     ExpectClickSucceeds(Button::DelVX);
     EXPECT_EQ(App().StatusText(), "Vertex deleted");
     ExpectClickSucceeds(Button::Check);
-    const size_t whileRunning = Lines(EditorLog()).size();
+    const size_t whileRunning = SplitLines(EditorLog()).size();
     StopApp();
 
     const std::regex objectName(R"((app|level|sector\[[0-9]+\]|surface\[[0-9]+\.[0-9]+\])#[0-9]+)");
@@ -472,7 +443,7 @@ TEST_F(Connect, EveryReferenceTakenIsReleasedAndTheEditorsOwnOnlyAtTheEnd)
     std::map<std::string, size_t> lastMention;   // object -> index of its last line
     std::map<std::string, size_t> destroyed;     // object -> index of its "release NAME 0"
     auto scan = [&] {
-        lines = Lines(EditorLog());
+        lines = SplitLines(EditorLog());
         lastMention.clear();
         destroyed.clear();
         for (size_t i = 0; i < lines.size(); ++i) {

@@ -29,30 +29,6 @@ const char kReady[] = "Ready to Export";
 
 // ---- files, read and written the way another program would ----
 
-std::optional<std::string> ReadBytes(const std::string& path)
-{
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return std::nullopt;
-    std::string data;
-    char buf[4096];
-    DWORD got = 0;
-    while (ReadFile(h, buf, sizeof buf, &got, nullptr) && got > 0)
-        data.append(buf, got);
-    CloseHandle(h);
-    return data;
-}
-
-void WriteBytes(const std::string& path, const std::string& bytes)
-{
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(h, INVALID_HANDLE_VALUE) << "cannot create " << path;
-    DWORD put = 0;
-    BOOL ok = WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &put, nullptr);
-    CloseHandle(h);
-    ASSERT_TRUE(ok && put == bytes.size()) << "cannot write " << path;
-}
-
 bool IsFolder(const std::string& path)
 {
     DWORD a = GetFileAttributesA(path.c_str());
@@ -143,21 +119,6 @@ private:
 };
 
 // ---- the stand-in editor's commands and call log ----
-
-bool SendEditor(const std::string& command)
-{
-    HWND w = FindWindowA("LevelHostWindow", nullptr);
-    if (!w)
-        return false;
-    COPYDATASTRUCT data{};
-    data.dwData = 0x4C48;
-    data.cbData = static_cast<DWORD>(command.size());
-    data.lpData = const_cast<char*>(command.data());
-    DWORD_PTR answer = 0;
-    if (!SendMessageTimeoutA(w, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data), SMTO_ABORTIFHUNG, 5000, &answer))
-        return false;
-    return answer == 1;
-}
 
 // The calls in a stretch of the call log, with what varies from run to run taken out: the serial of each
 // object ("sector[1]#7" becomes "sector[1]"), the outputs after the call, the values passed into output
@@ -269,7 +230,7 @@ protected:
     void ReloadLevel(const std::string& text)
     {
         WriteBytes(TestDir() + "level.txt", text);
-        ASSERT_TRUE(SendEditor("reload")) << "the editor did not reload its level";
+        ASSERT_TRUE(SendEditorCommand("reload")) << "the editor did not reload its level";
     }
 };
 
@@ -522,7 +483,7 @@ protected:
         StartAppReady();
         CheckPasses();
         if (!afterCheck.empty()) {
-            ASSERT_TRUE(SendEditor(afterCheck));
+            ASSERT_TRUE(SendEditorCommand(afterCheck));
         }
 
         WaitResult r = ExportProposed();

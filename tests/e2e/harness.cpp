@@ -34,30 +34,6 @@ std::string Quote(const std::string& arg)
     return out + "\"";
 }
 
-void WriteFile(const std::filesystem::path& path, const std::string& bytes)
-{
-    std::ofstream out(path, std::ios::binary);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (!out)
-        throw std::runtime_error("cannot write " + path.string());
-}
-
-std::string ReadFile(const std::string& path)
-{
-    // Shared, since the editor keeps its log open for writing.
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                           nullptr, OPEN_EXISTING, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return {};
-    std::string data;
-    char buf[4096];
-    DWORD got = 0;
-    while (::ReadFile(h, buf, sizeof buf, &got, nullptr) && got > 0)
-        data.append(buf, got);
-    CloseHandle(h);
-    return data;
-}
-
 // A 2 by 2 pixel, 24-bit bitmap: the converter's default texture in the test's converter folder.
 std::string SmallBitmap()
 {
@@ -80,6 +56,41 @@ HKEY OpenUserKey(const std::string& key, REGSAM access)
 }
 
 }  // namespace
+
+std::optional<std::string> ReadBytes(const std::string& path)
+{
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return std::nullopt;
+    std::string data;
+    char buf[4096];
+    DWORD got = 0;
+    while (::ReadFile(h, buf, sizeof buf, &got, nullptr) && got > 0)
+        data.append(buf, got);
+    CloseHandle(h);
+    return data;
+}
+
+void WriteBytes(const std::string& path, const std::string& bytes)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out)
+        throw std::runtime_error("cannot write " + path);
+}
+
+std::vector<std::string> SplitLines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        lines.push_back(line);
+    }
+    return lines;
+}
 
 std::string WindowsPath(const std::string& unixPath)
 {
@@ -299,8 +310,8 @@ void VexmoldTest::SetUp()
     std::filesystem::path dir = std::filesystem::temp_directory_path() / name;
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir / "Zym" / "Data");
-    WriteFile(dir / "Zym" / "Zym_DXF.EXE", "");
-    WriteFile(dir / "Zym" / "Data" / "default.bmp", SmallBitmap());
+    WriteBytes((dir / "Zym" / "Zym_DXF.EXE").string(), "");
+    WriteBytes((dir / "Zym" / "Data" / "default.bmp").string(), SmallBitmap());
     testDir_ = dir.string() + "\\";
     converterDir_ = testDir_ + "Zym\\";
 
@@ -375,7 +386,7 @@ void VexmoldTest::StartEditor(const std::string& levelText, const std::vector<st
         registered = true;
     }
     std::string level = testDir_ + "level.txt";
-    WriteFile(level, levelText);
+    WriteBytes(level, levelText);
     editorLog_ = testDir_ + "levelhost.log";
     std::vector<std::string> args = {"--quiet", "--log", editorLog_};
     args.insert(args.end(), options.begin(), options.end());
@@ -419,7 +430,45 @@ void VexmoldTest::StopEditor()
     editor_.reset();
 }
 
-std::string VexmoldTest::EditorLog() const { return editorLog_.empty() ? std::string() : ReadFile(editorLog_); }
+std::string VexmoldTest::EditorLog() const
+{
+    return editorLog_.empty() ? std::string() : ReadBytes(editorLog_).value_or("");
+}
+
+bool VexmoldTest::SendEditorCommand(const std::string& command)
+{
+    if (!editor_)
+        return false;
+    struct Find {
+        unsigned long pid;
+        HWND found;
+    } find{editor_->pid, nullptr};
+    EnumWindows(
+        [](HWND h, LPARAM p) -> BOOL {
+            auto* f = reinterpret_cast<Find*>(p);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(h, &owner);
+            char cls[64] = {};
+            GetClassNameA(h, cls, sizeof cls);
+            if (owner == f->pid && std::string(cls) == "LevelHostWindow") {
+                f->found = h;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&find));
+    if (!find.found)
+        return false;
+    COPYDATASTRUCT data{};
+    data.dwData = 0x4C48; // 'LH': a command for the stand-in editor
+    data.cbData = static_cast<DWORD>(command.size());
+    data.lpData = const_cast<char*>(command.data());
+    DWORD_PTR answer = 0;
+    if (!SendMessageTimeoutA(find.found, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data), SMTO_ABORTIFHUNG, 5000,
+                             &answer))
+        return false;
+    return answer == 1;
+}
 
 void VexmoldTest::StartApp()
 {

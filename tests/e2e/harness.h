@@ -19,6 +19,13 @@ namespace e2e {
 // "/x/y" (a path of the build tree as CMake knows it) to "Z:\x\y", the same file through Wine's Z: drive.
 // A path that is already a Windows path is returned unchanged.
 std::string WindowsPath(const std::string& unixPath);
+
+// Files as another program reads and writes them. Reading shares the file with a writer (the
+// stand-in editor keeps its log open); nullopt when there is no such file. Writing throws.
+std::optional<std::string> ReadBytes(const std::string& path);
+void WriteBytes(const std::string& path, const std::string& bytes);
+// A text's lines, each without its CR LF or LF.
+std::vector<std::string> SplitLines(const std::string& text);
 std::string VexmoldExe();
 std::string LevelhostExe();   // empty when the build has no stand-in editor
 bool HaveLevelhost();
@@ -81,6 +88,9 @@ protected:
     void StartEditor(const std::string& levelText = kSmallLevel, const std::vector<std::string>& options = {});
     void StopEditor();
     std::string EditorLog() const;
+    // A command to the running stand-in editor (its window takes WM_COPYDATA even when hidden);
+    // true when the editor took it.
+    bool SendEditorCommand(const std::string& command);
     const std::string& EditorLogPath() const { return editorLog_; }
     static const char* const kSmallLevel;
 
