@@ -140,6 +140,25 @@ HWND ButtonWithId(HWND dialog, int id)
     return nullptr;
 }
 
+// Presses a dialog's button as a user does: posted, since the answer may end a handler that a sent
+// message would wait for.
+void PressButton(HWND dialog, int id, const char* missing)
+{
+    HWND button = ButtonWithId(dialog, id);
+    if (!button)
+        throw DriveError(missing);
+    PostMessageA(button, BM_CLICK, 0, 0);
+}
+
+// The save dialog's file name box: an Edit inside the file name combo box, or a plain Edit.
+HWND FileNameBox(HWND dialog)
+{
+    HWND edit = nullptr;
+    if (HWND combo = GetDlgItem(dialog, kFileNameCombo))
+        edit = FindDescendant(combo, "Edit");
+    return edit ? edit : GetDlgItem(dialog, kFileNameEdit);
+}
+
 bool IsFileDialog(HWND d)
 {
     return GetDlgItem(d, kFileNameCombo) || GetDlgItem(d, kFileNameEdit) || GetDlgItem(d, kFileTypeCombo);
@@ -801,11 +820,7 @@ MessageBoxInfo Driver::ReadMessageBox(int timeoutMs)
 void Driver::PressMessageBoxOk(int timeoutMs)
 {
     HWND d = static_cast<HWND>(WaitDialog(false, timeoutMs));
-    HWND ok = ButtonWithId(d, IDOK);
-    if (!ok)
-        throw DriveError("the box has no OK button");
-    // Posted, as a user's press is: the box's answer ends a handler that a sent message would wait for.
-    PostMessageA(ok, BM_CLICK, 0, 0);
+    PressButton(d, IDOK, "the box has no OK button");
     WaitGone(d, timeoutMs);
 }
 
@@ -814,12 +829,7 @@ SaveDialogInfo Driver::ReadSaveDialog(int timeoutMs)
     HWND d = static_cast<HWND>(WaitDialog(true, timeoutMs));
     SaveDialogInfo info;
     info.title = CaptionOf(d);
-    HWND nameBox = nullptr;
-    if (HWND combo = GetDlgItem(d, kFileNameCombo))
-        nameBox = FindDescendant(combo, "Edit");
-    if (!nameBox)
-        nameBox = GetDlgItem(d, kFileNameEdit);
-    if (nameBox)
+    if (HWND nameBox = FileNameBox(d))
         info.fileName = TextOf(nameBox);
     if (HWND types = GetDlgItem(d, kFileTypeCombo))
         info.filter = TextOf(types);
@@ -840,29 +850,19 @@ void Driver::SaveDialogSave(const std::string* name, int timeoutMs)
 {
     HWND d = static_cast<HWND>(WaitDialog(true, timeoutMs));
     if (name) {
-        HWND edit = nullptr;
-        if (HWND combo = GetDlgItem(d, kFileNameCombo))
-            edit = FindDescendant(combo, "Edit");
-        if (!edit)
-            edit = GetDlgItem(d, kFileNameEdit);
+        HWND edit = FileNameBox(d);
         if (!edit)
             throw DriveError("the dialog has no file name box");
         SendOrThrow(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(name->c_str()), "WM_SETTEXT");
     }
-    HWND save = ButtonWithId(d, IDOK);
-    if (!save)
-        throw DriveError("the dialog has no Save button");
-    PostMessageA(save, BM_CLICK, 0, 0);
+    PressButton(d, IDOK, "the dialog has no Save button");
     WaitGone(d, timeoutMs);
 }
 
 void Driver::SaveDialogCancel(int timeoutMs)
 {
     HWND d = static_cast<HWND>(WaitDialog(true, timeoutMs));
-    HWND cancel = ButtonWithId(d, IDCANCEL);
-    if (!cancel)
-        throw DriveError("the dialog has no Cancel button");
-    PostMessageA(cancel, BM_CLICK, 0, 0);
+    PressButton(d, IDCANCEL, "the dialog has no Cancel button");
     WaitGone(d, timeoutMs);
 }
 
